@@ -424,7 +424,9 @@ LONG WINAPI RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LP
         {
             if (data)
             {
-                memcpy(data, value.data.data(), value.data.size());
+                /* An empty vector's data() may be null, which memcpy must not get. */
+                if (!value.data.empty())
+                    memcpy(data, value.data.data(), value.data.size());
                 /* Scribble past the data, so that code which relies on what
                    the buffer held before the call shows up in tests. */
                 memset(data + value.data.size(), '#', sizeIn - value.data.size());
