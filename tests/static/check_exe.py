@@ -216,9 +216,14 @@ def listing_resources(listing, type_key, name, label):
     return chosen[0], problems
 
 
+def control_id(actual):
+    # a DIALOGEX lists the 32-bit -1 where a DIALOG stores 65535
+    return actual["id"] & 0xFFFF if actual["id"] == -1 else actual["id"]
+
+
 def control_matches(actual, exp):
     cid, cls, text, x, y, w, h, style = exp
-    if (actual["id"], actual["class"], actual["x"], actual["y"], actual["w"], actual["h"],
+    if (control_id(actual), actual["class"], actual["x"], actual["y"], actual["w"], actual["h"],
             actual["style"]) != (cid, cls, x, y, w, h, style):
         return False
     return text is E.ANY_TEXT or text_equal(actual["text"], text)
@@ -253,7 +258,7 @@ def check_controls(label, actual_list, expected_list):
                                    describe_expected_control(expected_list[elsewhere[0]])))
                 continue
             cid, cls, text, x, y, w, h, style = exp
-            if act["id"] != cid:
+            if control_id(act) != cid:
                 problems.append("%s: id is %d, expected %d" % (where, act["id"], cid))
             if act["class"] != cls:
                 problems.append("%s: class is %s, expected %s" % (where, show_text(act["class"]), cls))
