@@ -12,6 +12,7 @@ import argparse
 import os
 import shutil
 import struct
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -415,6 +416,37 @@ class VersionInfoFaults(CheckerTest):
                 p = self.copy()
                 patch(p)
                 self.assertCaught("version-info", p.save(), *needles)
+
+
+class ListingFaults(CheckerTest):
+    """Faults that a byte patch cannot make, written into windres's listing."""
+
+    def listing(self):
+        run = subprocess.run([WINDRES, "-i", EXE, "-O", "rc"], capture_output=True, check=True)
+        return run.stdout.decode("ascii")
+
+    def test_extended_dialog(self):
+        text = self.listing()
+        start = text.index("129 DIALOG ")
+        end = text.index("\nEND", start)
+        block = text[start:end].replace("129 DIALOG ", "129 DIALOGEX ").replace(", 65535,", ", -1,")
+        problems = check_exe.check_dialog(check_exe.rc_listing.parse(text[:start] + block + text[end:]),
+                                          check_exe.E.MAIN_DIALOG)
+        # the kind alone is wrong: -1 ids of a DIALOGEX are the labels' 65535
+        self.assertEqual(problems, ["dialog 129 is a DIALOGEX, expected a plain DIALOG"])
+
+    def test_extended_menu(self):
+        text = self.listing().replace("109 MENU\n", "109 MENUEX\n")
+        problems = check_exe.check_main_menu(check_exe.rc_listing.parse(text))
+        self.assertEqual(problems, ["menu 109 is a MENUEX, expected a plain MENU"])
+
+    def test_second_language(self):
+        text = self.listing()
+        start = text.index("129 DIALOG ")
+        end = text.index("\nEND", start) + 4
+        text += "\nLANGUAGE 9, 1\n\n" + text[start:end] + "\n"
+        problems = check_exe.check_dialog(check_exe.rc_listing.parse(text), check_exe.E.MAIN_DIALOG)
+        self.assertEqual(problems, ["dialog 129 exists in 2 languages (1041, 1033), expected one"])
 
 
 class LanguageFaults(CheckerTest):
