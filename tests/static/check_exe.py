@@ -523,7 +523,7 @@ def check_languages(res_list):
 # ------------------------------------------------------------ driver
 
 def windres_listing(exe, windres):
-    run = subprocess.run([windres, "-i", exe, "-O", "rc"], capture_output=True)
+    run = subprocess.run([windres, "-J", "coff", "-i", exe, "-O", "rc"], capture_output=True)
     if run.returncode != 0:
         raise rc_listing.ListingError("%s failed: %s" % (windres, run.stderr.decode("utf-8", "replace")))
     return rc_listing.parse(run.stdout.decode("ascii"))

@@ -172,7 +172,7 @@ ALLOWED_IMPORTS = {
         "__p__fmode", "__p__environ", "__set_app_type", "__setusermatherr",
         "__dllonexit", "_amsg_exit", "_cexit", "_exit", "_initterm",
         "_onexit", "_lock", "_unlock", "_errno", "_fmode", "_commode",
-        "_acmdln", "abort", "atexit", "exit", "signal",
+        "_acmdln", "abort", "exit", "signal",
         # messages of the start-up code (pseudo-relocation errors)
         "_iob", "fprintf", "vfprintf", "fwrite", "fputc",
         # memory and strings, the program's "%s%s" join included

@@ -422,7 +422,7 @@ class ListingFaults(CheckerTest):
     """Faults that a byte patch cannot make, written into windres's listing."""
 
     def listing(self):
-        run = subprocess.run([WINDRES, "-i", EXE, "-O", "rc"], capture_output=True, check=True)
+        run = subprocess.run([WINDRES, "-J", "coff", "-i", EXE, "-O", "rc"], capture_output=True, check=True)
         return run.stdout.decode("ascii")
 
     def test_extended_dialog(self):
