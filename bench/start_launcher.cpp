@@ -1,0 +1,295 @@
+/* Start-up timer, run under wine64.
+
+   start_launcher pairs [--pairs N] [--warmup N] [--plain] PROGRAM.exe BARE.exe
+     Starts each program, polls every millisecond for its visible main dialog,
+     and takes the time from just before CreateProcess to the first poll that
+     sees it ready. Then it closes the dialog with IDCANCEL and waits for the
+     process to end. PROGRAM counts as ready when its "Palvorine" window is
+     visible and control 1000 holds text (the fields are loaded), or, with
+     --plain, as soon as the window is visible; BARE when its window is
+     visible. Pairs alternate which program goes first. Prints one line per
+     pair and a summary line:
+       pair I PROGRAM_MS BARE_MS RATIO
+       summary pairs=N program_median_ms=.. bare_median_ms=.. ratio_median=..
+               ratio_min=.. ratio_max=.. difference_median_ms=..
+
+   start_launcher load-cost [--calls N]
+     Times LoadFields in this process on a hidden main dialog made from the
+     same template, against the prefix's registry: what loading the fields
+     adds to a start, without the noise of starting processes. Prints
+       load-cost calls=N median_us=.. min_us=.. filled=yes|no */
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "fields.h"
+#include "resource.h"
+
+#define MAX_PAIRS 1000
+#define CAPTION "Palvorine"
+#define FIRST_FIELD_ID 1000
+
+static LARGE_INTEGER g_frequency;
+
+typedef struct
+{
+    DWORD processId;
+    BOOL needFields;
+    HWND found;
+} SEARCH;
+
+static BOOL WindowReady(HWND window, BOOL needFields)
+{
+    char caption[64];
+    if (!IsWindowVisible(window))
+        return FALSE;
+    if (GetWindowTextA(window, caption, sizeof(caption)) <= 0 || strcmp(caption, CAPTION) != 0)
+        return FALSE;
+    if (!needFields)
+        return TRUE;
+    HWND field = GetDlgItem(window, FIRST_FIELD_ID);
+    DWORD_PTR length = 0;
+    if (field == NULL)
+        return FALSE;
+    if (!SendMessageTimeoutA(field, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 1000, &length))
+        return FALSE;
+    return length > 0;
+}
+
+static BOOL CALLBACK FindReadyWindow(HWND window, LPARAM lParam)
+{
+    SEARCH *search = (SEARCH *)lParam;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search->processId || !WindowReady(window, search->needFields))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+static double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to)
+{
+    return (double)(to.QuadPart - from.QuadPart) * 1000.0 / (double)g_frequency.QuadPart;
+}
+
+/* One start of `path`: the milliseconds until ready, or a negative value
+   after printing what went wrong. */
+static double TimeStart(const char *path, BOOL needFields)
+{
+    char commandLine[MAX_PATH + 3];
+    STARTUPINFOA startup;
+    PROCESS_INFORMATION process;
+    LARGE_INTEGER started, ready;
+    SEARCH search;
+    double elapsed = -1.0;
+
+    snprintf(commandLine, sizeof(commandLine), "\"%s\"", path);
+    memset(&startup, 0, sizeof(startup));
+    startup.cb = sizeof(startup);
+
+    QueryPerformanceCounter(&started);
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+    {
+        fprintf(stderr, "start_launcher: cannot start %s (error %lu)\n", path, GetLastError());
+        return -1.0;
+    }
+
+    memset(&search, 0, sizeof(search));
+    search.processId = process.dwProcessId;
+    search.needFields = needFields;
+    for (;;)
+    {
+        EnumWindows(FindReadyWindow, (LPARAM)&search);
+        if (search.found != NULL)
+        {
+            QueryPerformanceCounter(&ready);
+            elapsed = Milliseconds(started, ready);
+            break;
+        }
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
+        {
+            fprintf(stderr, "start_launcher: %s ended before its dialog was ready%s\n", path,
+                    needFields ? " (is the registry seeded?)" : "");
+            break;
+        }
+        QueryPerformanceCounter(&ready);
+        if (Milliseconds(started, ready) > 30000.0)
+        {
+            fprintf(stderr, "start_launcher: %s showed no ready dialog within 30 s%s\n", path,
+                    needFields ? " (is control 1000 filled?)" : "");
+            break;
+        }
+        Sleep(1);
+    }
+
+    if (search.found != NULL)
+        PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0)
+    {
+        fprintf(stderr, "start_launcher: %s did not end after IDCANCEL\n", path);
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+        elapsed = -1.0;
+    }
+    else
+    {
+        DWORD exitCode = 1;
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        if (exitCode != 0 && elapsed >= 0.0)
+        {
+            fprintf(stderr, "start_launcher: %s exited with code %lu\n", path, exitCode);
+            elapsed = -1.0;
+        }
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    /* Lets the server finish with the old process before the next start. */
+    Sleep(50);
+    return elapsed;
+}
+
+static int CompareDoubles(const void *a, const void *b)
+{
+    double x = *(const double *)a, y = *(const double *)b;
+    return (x > y) - (x < y);
+}
+
+static double Median(const double *values, int count)
+{
+    static double sorted[MAX_PAIRS];
+    memcpy(sorted, values, count * sizeof(double));
+    qsort(sorted, count, sizeof(double), CompareDoubles);
+    return count % 2 ? sorted[count / 2] : (sorted[count / 2 - 1] + sorted[count / 2]) / 2.0;
+}
+
+static INT_PTR CALLBACK HiddenDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+static int LoadCost(int calls)
+{
+    static double times[MAX_PAIRS];
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
+                                     HiddenDialogProc, 0);
+    if (dialog == NULL)
+    {
+        fprintf(stderr, "start_launcher: cannot create the main dialog (error %lu)\n", GetLastError());
+        return 1;
+    }
+    for (int i = 0; i < calls; i++)
+    {
+        LARGE_INTEGER before, after;
+        /* Empty fields, as a fresh dialog has them. */
+        for (int id = IDC_PRODUCT_NAME; id <= IDC_WORKGROUP; id++)
+            SetDlgItemTextA(dialog, id, "");
+        QueryPerformanceCounter(&before);
+        LoadFields(dialog);
+        QueryPerformanceCounter(&after);
+        times[i] = Milliseconds(before, after) * 1000.0;
+    }
+    char text[FIELD_TEXT_SIZE];
+    BOOL filled = GetDlgItemTextA(dialog, IDC_PRODUCT_NAME, text, sizeof(text)) > 0;
+    DestroyWindow(dialog);
+
+    double low = times[0];
+    for (int i = 1; i < calls; i++)
+        low = times[i] < low ? times[i] : low;
+    printf("load-cost calls=%d median_us=%.1f min_us=%.1f filled=%s\n", calls, Median(times, calls), low,
+           filled ? "yes" : "no");
+    return filled ? 0 : 1;
+}
+
+static int Usage(void)
+{
+    fprintf(stderr, "usage: start_launcher pairs [--pairs 1..%d] [--warmup N] [--plain] PROGRAM.exe BARE.exe\n"
+                    "       start_launcher load-cost [--calls 1..%d]\n",
+            MAX_PAIRS, MAX_PAIRS);
+    return 2;
+}
+
+int main(int argc, char **argv)
+{
+    static double programTimes[MAX_PAIRS], bareTimes[MAX_PAIRS], ratios[MAX_PAIRS], differences[MAX_PAIRS];
+    int pairs = 10, warmup = 1, calls = 200;
+    BOOL plain = FALSE;
+    int arg = 2;
+
+    QueryPerformanceFrequency(&g_frequency);
+    if (argc < 2)
+        return Usage();
+    BOOL timePairs = strcmp(argv[1], "pairs") == 0;
+    if (!timePairs && strcmp(argv[1], "load-cost") != 0)
+        return Usage();
+
+    while (arg < argc && strncmp(argv[arg], "--", 2) == 0)
+    {
+        if (strcmp(argv[arg], "--plain") == 0)
+        {
+            plain = TRUE;
+            arg++;
+            continue;
+        }
+        if (arg + 1 >= argc)
+            return Usage();
+        if (strcmp(argv[arg], "--pairs") == 0)
+            pairs = atoi(argv[arg + 1]);
+        else if (strcmp(argv[arg], "--warmup") == 0)
+            warmup = atoi(argv[arg + 1]);
+        else if (strcmp(argv[arg], "--calls") == 0)
+            calls = atoi(argv[arg + 1]);
+        else
+            return Usage();
+        arg += 2;
+    }
+    if (!timePairs)
+        return arg == argc && calls >= 1 && calls <= MAX_PAIRS ? LoadCost(calls) : Usage();
+    if (argc - arg != 2 || pairs < 1 || pairs > MAX_PAIRS || warmup < 0)
+        return Usage();
+    const char *program = argv[arg], *bare = argv[arg + 1];
+
+    for (int i = -warmup; i < pairs; i++)
+    {
+        double programTime, bareTime;
+        /* Alternate the order so that neither program always starts warmer. */
+        if ((i & 1) == 0)
+        {
+            programTime = TimeStart(program, !plain);
+            bareTime = TimeStart(bare, FALSE);
+        }
+        else
+        {
+            bareTime = TimeStart(bare, FALSE);
+            programTime = TimeStart(program, !plain);
+        }
+        if (programTime < 0.0 || bareTime < 0.0)
+            return 1;
+        if (i < 0)
+        {
+            printf("warmup %.3f %.3f\n", programTime, bareTime);
+            continue;
+        }
+        programTimes[i] = programTime;
+        bareTimes[i] = bareTime;
+        ratios[i] = programTime / bareTime;
+        differences[i] = programTime - bareTime;
+        printf("pair %d %.3f %.3f %.4f\n", i + 1, programTime, bareTime, ratios[i]);
+        fflush(stdout);
+    }
+
+    double low = ratios[0], high = ratios[0];
+    for (int i = 1; i < pairs; i++)
+    {
+        if (ratios[i] < low)
+            low = ratios[i];
+        if (ratios[i] > high)
+            high = ratios[i];
+    }
+    printf("summary pairs=%d program_median_ms=%.3f bare_median_ms=%.3f ratio_median=%.4f "
+           "ratio_min=%.4f ratio_max=%.4f difference_median_ms=%.3f\n",
+           pairs, Median(programTimes, pairs), Median(bareTimes, pairs), Median(ratios, pairs), low,
+           high, Median(differences, pairs));
+    return 0;
+}
