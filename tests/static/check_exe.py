@@ -246,6 +246,20 @@ def check_controls(label, actual_list, expected_list):
     problems = []
     if len(actual_list) != len(expected_list):
         problems.append("%s has %d controls, expected %d" % (label, len(actual_list), len(expected_list)))
+        # pair up what matches exactly and name the rest; position by
+        # position would call every later control misplaced
+        unused = list(range(len(expected_list)))
+        for i, act in enumerate(actual_list):
+            hit = next((j for j in unused if control_matches(act, expected_list[j])), None)
+            if hit is None:
+                problems.append("%s control #%d (id %d %s %s) matches no expected control"
+                                % (label, i + 1, act["id"], act["class"], show_text(act["text"])))
+            else:
+                unused.remove(hit)
+        for j in unused:
+            problems.append("%s: expected control #%d (%s) is missing"
+                            % (label, j + 1, describe_expected_control(expected_list[j])))
+        return problems
     for i, (act, exp) in enumerate(zip(actual_list, expected_list)):
         where = "%s control #%d (expected %s)" % (label, i + 1, describe_expected_control(exp))
         if control_matches(act, exp):
@@ -566,7 +580,7 @@ def main(argv):
     args = ap.parse_args(argv)
     try:
         problems = run_area(args.area, args.exe, args.windres)
-    except (pe.PEError, rc_listing.ListingError, struct.error, OSError) as e:
+    except (pe.PEError, rc_listing.ListingError, struct.error, OSError, ValueError) as e:
         print("%s: cannot read %s: %s" % (args.area, args.exe, e))
         return 1
     for p in problems:

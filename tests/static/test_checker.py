@@ -435,6 +435,26 @@ class ListingFaults(CheckerTest):
         # the kind alone is wrong: -1 ids of a DIALOGEX are the labels' 65535
         self.assertEqual(problems, ["dialog 129 is a DIALOGEX, expected a plain DIALOG"])
 
+    def test_missing_and_extra_controls(self):
+        text = self.listing()
+        label = 'L"\\x4f1a\\x793e\\x540d\\x3000\\xff1a"'       # 会社名　：
+        lines = text.split("\n")
+        kept = [ln for ln in lines if label not in ln]
+        self.assertEqual(len(kept), len(lines) - 1, "the label's line is not in the listing")
+        problems = check_exe.check_dialog(check_exe.rc_listing.parse("\n".join(kept)),
+                                          check_exe.E.MAIN_DIALOG)
+        self.assertEqual(problems, [
+            "dialog 129 has 23 controls, expected 24",
+            'dialog 129: expected control #13 (id 65535 STATIC "会社名　：") is missing'])
+
+        ok = '  CONTROL "OK", 1, "BUTTON"'
+        self.assertIn(ok, text)
+        text = text.replace(ok, '  CONTROL "x", 1200, "STATIC", 0x50000000, 1, 1, 5, 5\n' + ok)
+        problems = check_exe.check_dialog(check_exe.rc_listing.parse(text), check_exe.E.VERSION_DIALOG)
+        self.assertEqual(problems, [
+            "dialog 103 has 6 controls, expected 5",
+            'dialog 103 control #3 (id 1200 STATIC "x") matches no expected control'])
+
     def test_extended_menu(self):
         text = self.listing().replace("109 MENU\n", "109 MENUEX\n")
         problems = check_exe.check_main_menu(check_exe.rc_listing.parse(text))
