@@ -1,17 +1,21 @@
 /* Start-up timer, run under wine64.
 
-   start_launcher pairs [--pairs N] [--warmup N] [--plain] PROGRAM.exe BARE.exe
+   start_launcher pairs [--pairs N] [--warmup N] [--control] PROGRAM.exe BARE.exe
      Starts each program, polls every millisecond for its visible main dialog,
      and takes the time from just before CreateProcess to the first poll that
      sees it ready. Then it closes the dialog with IDCANCEL and waits for the
      process to end. PROGRAM counts as ready when its "Palvorine" window is
-     visible and control 1000 holds text (the fields are loaded), or, with
-     --plain, as soon as the window is visible; BARE when its window is
-     visible. Pairs alternate which program goes first. Prints one line per
-     pair and a summary line:
+     visible and control 1000 holds text (the fields are loaded); BARE as soon
+     as its window is visible. Pairs alternate which program goes first.
+     With --control every round also starts BARE a second time, as a control
+     pair under the same conditions (BARE against itself), and the three
+     starts rotate through the three places. Prints a line per pair, and a
+     summary line:
        pair I PROGRAM_MS BARE_MS RATIO
+       control I BARE_AGAIN_MS BARE_MS RATIO
        summary pairs=N program_median_ms=.. bare_median_ms=.. ratio_median=..
                ratio_min=.. ratio_max=.. difference_median_ms=..
+               [control_ratio_median=.. control_ratio_min=.. control_ratio_max=..]
 
    start_launcher load-cost [--calls N]
      Times LoadFields in this process on a hidden main dialog made from the
@@ -220,17 +224,36 @@ static int LoadCost(int calls)
 
 static int Usage(void)
 {
-    fprintf(stderr, "usage: start_launcher pairs [--pairs 1..%d] [--warmup N] [--plain] PROGRAM.exe BARE.exe\n"
+    fprintf(stderr, "usage: start_launcher pairs [--pairs 1..%d] [--warmup N] [--control] PROGRAM.exe BARE.exe\n"
                     "       start_launcher load-cost [--calls 1..%d]\n",
             MAX_PAIRS, MAX_PAIRS);
     return 2;
 }
 
+typedef struct
+{
+    double low, high, median;
+} SPREAD;
+
+static SPREAD Spread(const double *values, int count)
+{
+    SPREAD spread = { values[0], values[0], Median(values, count) };
+    for (int i = 1; i < count; i++)
+    {
+        if (values[i] < spread.low)
+            spread.low = values[i];
+        if (values[i] > spread.high)
+            spread.high = values[i];
+    }
+    return spread;
+}
+
 int main(int argc, char **argv)
 {
     static double programTimes[MAX_PAIRS], bareTimes[MAX_PAIRS], ratios[MAX_PAIRS], differences[MAX_PAIRS];
+    static double controlRatios[MAX_PAIRS];
     int pairs = 10, warmup = 1, calls = 200;
-    BOOL plain = FALSE;
+    BOOL control = FALSE;
     int arg = 2;
 
     QueryPerformanceFrequency(&g_frequency);
@@ -242,9 +265,9 @@ int main(int argc, char **argv)
 
     while (arg < argc && strncmp(argv[arg], "--", 2) == 0)
     {
-        if (strcmp(argv[arg], "--plain") == 0)
+        if (strcmp(argv[arg], "--control") == 0)
         {
-            plain = TRUE;
+            control = TRUE;
             arg++;
             continue;
         }
@@ -268,44 +291,47 @@ int main(int argc, char **argv)
 
     for (int i = -warmup; i < pairs; i++)
     {
-        double programTime, bareTime;
-        /* Alternate the order so that neither program always starts warmer. */
-        if ((i & 1) == 0)
+        /* 0: PROGRAM, 1: BARE, 2: BARE again (the control). The order
+           rotates, so that no start always comes first or after the same one. */
+        double times[3] = { 0.0, 0.0, 0.0 };
+        int starts = control ? 3 : 2;
+        int round = i + warmup;
+        for (int place = 0; place < starts; place++)
         {
-            programTime = TimeStart(program, !plain);
-            bareTime = TimeStart(bare, FALSE);
+            int which = control ? (round + place) % 3 : (round + place) % 2;
+            times[which] = TimeStart(which == 0 ? program : bare, which == 0);
+            if (times[which] < 0.0)
+                return 1;
         }
-        else
-        {
-            bareTime = TimeStart(bare, FALSE);
-            programTime = TimeStart(program, !plain);
-        }
-        if (programTime < 0.0 || bareTime < 0.0)
-            return 1;
         if (i < 0)
         {
-            printf("warmup %.3f %.3f\n", programTime, bareTime);
+            printf("warmup %.3f %.3f\n", times[0], times[1]);
             continue;
         }
-        programTimes[i] = programTime;
-        bareTimes[i] = bareTime;
-        ratios[i] = programTime / bareTime;
-        differences[i] = programTime - bareTime;
-        printf("pair %d %.3f %.3f %.4f\n", i + 1, programTime, bareTime, ratios[i]);
+        programTimes[i] = times[0];
+        bareTimes[i] = times[1];
+        ratios[i] = times[0] / times[1];
+        differences[i] = times[0] - times[1];
+        printf("pair %d %.3f %.3f %.4f\n", i + 1, times[0], times[1], ratios[i]);
+        if (control)
+        {
+            controlRatios[i] = times[2] / times[1];
+            printf("control %d %.3f %.3f %.4f\n", i + 1, times[2], times[1], controlRatios[i]);
+        }
         fflush(stdout);
     }
 
-    double low = ratios[0], high = ratios[0];
-    for (int i = 1; i < pairs; i++)
-    {
-        if (ratios[i] < low)
-            low = ratios[i];
-        if (ratios[i] > high)
-            high = ratios[i];
-    }
+    SPREAD ratio = Spread(ratios, pairs);
     printf("summary pairs=%d program_median_ms=%.3f bare_median_ms=%.3f ratio_median=%.4f "
-           "ratio_min=%.4f ratio_max=%.4f difference_median_ms=%.3f\n",
-           pairs, Median(programTimes, pairs), Median(bareTimes, pairs), Median(ratios, pairs), low,
-           high, Median(differences, pairs));
+           "ratio_min=%.4f ratio_max=%.4f difference_median_ms=%.3f",
+           pairs, Median(programTimes, pairs), Median(bareTimes, pairs), ratio.median, ratio.low, ratio.high,
+           Median(differences, pairs));
+    if (control)
+    {
+        SPREAD controlRatio = Spread(controlRatios, pairs);
+        printf(" control_ratio_median=%.4f control_ratio_min=%.4f control_ratio_max=%.4f", controlRatio.median,
+               controlRatio.low, controlRatio.high);
+    }
+    printf("\n");
     return 0;
 }
