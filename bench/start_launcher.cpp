@@ -33,9 +33,8 @@
 #include "fields.h"
 #include "resource.h"
 
-#define MAX_PAIRS 1000
+#define MAX_SAMPLES 1000
 #define CAPTION "Palvorine"
-#define FIRST_FIELD_ID 1000
 
 static LARGE_INTEGER g_frequency;
 
@@ -55,7 +54,7 @@ static BOOL WindowReady(HWND window, BOOL needFields)
         return FALSE;
     if (!needFields)
         return TRUE;
-    HWND field = GetDlgItem(window, FIRST_FIELD_ID);
+    HWND field = GetDlgItem(window, IDC_PRODUCT_NAME);
     DWORD_PTR length = 0;
     if (field == NULL)
         return FALSE;
@@ -164,7 +163,7 @@ static int CompareDoubles(const void *a, const void *b)
 
 static double Median(const double *values, int count)
 {
-    static double sorted[MAX_PAIRS];
+    static double sorted[MAX_SAMPLES];
     memcpy(sorted, values, count * sizeof(double));
     qsort(sorted, count, sizeof(double), CompareDoubles);
     return count % 2 ? sorted[count / 2] : (sorted[count / 2 - 1] + sorted[count / 2]) / 2.0;
@@ -185,7 +184,7 @@ static double Fastest(const double *values, int count)
 
 static int LoadCost(int calls)
 {
-    static double times[MAX_PAIRS], registryTimes[MAX_PAIRS];
+    static double times[MAX_SAMPLES], registryTimes[MAX_SAMPLES];
     HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
                                      HiddenDialogProc, 0);
     if (dialog == NULL)
@@ -226,7 +225,7 @@ static int Usage(void)
 {
     fprintf(stderr, "usage: start_launcher pairs [--pairs 1..%d] [--warmup N] [--control] PROGRAM.exe BARE.exe\n"
                     "       start_launcher load-cost [--calls 1..%d]\n",
-            MAX_PAIRS, MAX_PAIRS);
+            MAX_SAMPLES, MAX_SAMPLES);
     return 2;
 }
 
@@ -250,8 +249,8 @@ static SPREAD Spread(const double *values, int count)
 
 int main(int argc, char **argv)
 {
-    static double programTimes[MAX_PAIRS], bareTimes[MAX_PAIRS], ratios[MAX_PAIRS], differences[MAX_PAIRS];
-    static double controlRatios[MAX_PAIRS];
+    static double programTimes[MAX_SAMPLES], bareTimes[MAX_SAMPLES], ratios[MAX_SAMPLES], differences[MAX_SAMPLES];
+    static double controlRatios[MAX_SAMPLES];
     int pairs = 10, warmup = 1, calls = 200;
     BOOL control = FALSE;
     int arg = 2;
@@ -284,8 +283,8 @@ int main(int argc, char **argv)
         arg += 2;
     }
     if (!timePairs)
-        return arg == argc && calls >= 1 && calls <= MAX_PAIRS ? LoadCost(calls) : Usage();
-    if (argc - arg != 2 || pairs < 1 || pairs > MAX_PAIRS || warmup < 0)
+        return arg == argc && calls >= 1 && calls <= MAX_SAMPLES ? LoadCost(calls) : Usage();
+    if (argc - arg != 2 || pairs < 1 || pairs > MAX_SAMPLES || warmup < 0)
         return Usage();
     const char *program = argv[arg], *bare = argv[arg + 1];
 
