@@ -15,6 +15,7 @@
        control I BARE_AGAIN_MS BARE_MS RATIO
        summary pairs=N program_median_ms=.. bare_median_ms=.. ratio_median=..
                ratio_min=.. ratio_max=.. difference_median_ms=..
+               program_fastest_ms=.. bare_fastest_ms=..
                [control_ratio_median=.. control_ratio_min=.. control_ratio_max=..]
 
    start_launcher load-cost [--calls N]
@@ -322,9 +323,10 @@ int main(int argc, char **argv)
 
     SPREAD ratio = Spread(ratios, pairs);
     printf("summary pairs=%d program_median_ms=%.3f bare_median_ms=%.3f ratio_median=%.4f "
-           "ratio_min=%.4f ratio_max=%.4f difference_median_ms=%.3f",
+           "ratio_min=%.4f ratio_max=%.4f difference_median_ms=%.3f program_fastest_ms=%.3f "
+           "bare_fastest_ms=%.3f",
            pairs, Median(programTimes, pairs), Median(bareTimes, pairs), ratio.median, ratio.low, ratio.high,
-           Median(differences, pairs));
+           Median(differences, pairs), Fastest(programTimes, pairs), Fastest(bareTimes, pairs));
     if (control)
     {
         SPREAD controlRatio = Spread(controlRatios, pairs);
