@@ -97,8 +97,10 @@ wine_env_reg_get() {
     return 1
 }
 
-# The font names Windows ships for Japanese, mapped onto Debian's IPA fonts.
-wine_env_font_reg() {
+# The prefix settings: the Japanese font names mapped onto Debian's IPA
+# fonts, keyboard focus that works without a window manager, and the colours
+# of the Windows 98 standard scheme.
+wine_env_prefix_reg() {
     cat <<'EOF'
 Windows Registry Editor Version 5.00
 
@@ -118,33 +120,99 @@ EOF
 "MS Mincho"="IPAMincho"
 EOF
     fi
+    # Xvfb has no window manager to send WM_TAKE_FOCUS; without this, windows
+    # never become active and Alt access keys go nowhere.
+    cat <<'EOF'
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"UseTakeFocus"="N"
+
+[HKEY_CURRENT_USER\Control Panel\Colors]
+"ActiveBorder"="192 192 192"
+"ActiveTitle"="0 0 128"
+"AppWorkSpace"="128 128 128"
+"Background"="0 128 128"
+"ButtonAlternateFace"="192 192 192"
+"ButtonDkShadow"="0 0 0"
+"ButtonFace"="192 192 192"
+"ButtonHilight"="255 255 255"
+"ButtonLight"="192 192 192"
+"ButtonShadow"="128 128 128"
+"ButtonText"="0 0 0"
+"GradientActiveTitle"="16 132 208"
+"GradientInactiveTitle"="192 192 192"
+"GrayText"="128 128 128"
+"Hilight"="0 0 128"
+"HilightText"="255 255 255"
+"HotTrackingColor"="0 0 255"
+"InactiveBorder"="192 192 192"
+"InactiveTitle"="128 128 128"
+"InactiveTitleText"="192 192 192"
+"InfoText"="0 0 0"
+"InfoWindow"="255 255 225"
+"Menu"="192 192 192"
+"MenuBar"="192 192 192"
+"MenuHilight"="0 0 128"
+"MenuText"="0 0 0"
+"Scrollbar"="192 192 192"
+"TitleText"="255 255 255"
+"Window"="255 255 255"
+"WindowFrame"="0 0 0"
+"WindowText"="0 0 0"
+EOF
 }
 
-# wine_env_make_prefix DIR: creates the 64-bit prefix DIR with the Japanese
-# font replacements, unless it is already complete. Callers working on the
-# same DIR at once take turns; different prefixes do not interfere.
+# Debian keeps Wine's own fonts (Marlett draws the caption buttons, Tahoma
+# the default GUI text) in a directory this Wine does not search; a fresh
+# prefix gets links to them in its Fonts folder.
+WINE_ENV_WINE_FONTS=/usr/share/wine/fonts
+
+wine_env_link_fonts() {
+    local dir=$1 font
+    [[ -d $WINE_ENV_WINE_FONTS ]] || return 0
+    mkdir -p "$dir/drive_c/windows/Fonts" || return 1
+    for font in "$WINE_ENV_WINE_FONTS"/*; do
+        [[ -e $dir/drive_c/windows/Fonts/${font##*/} ]] ||
+            ln -s "$font" "$dir/drive_c/windows/Fonts/" || return 1
+    done
+}
+
+# What the marker file holds; a prefix made by an older wine-env.sh gets the
+# later settings added.
+WINE_ENV_PREFIX_VERSION=palvorine-prefix-2
+
+wine_env_prefix_ready() {
+    [[ -f $1/$WINE_ENV_READY && $(<"$1/$WINE_ENV_READY") == "$WINE_ENV_PREFIX_VERSION" ]]
+}
+
+# wine_env_make_prefix DIR: creates the 64-bit prefix DIR with the settings
+# above, unless it is already complete. Callers working on the same DIR at
+# once take turns; different prefixes do not interfere.
 wine_env_make_prefix() {
-    local dir=$1 fonts status=0
+    local dir=$1 settings status=0
     [[ -n $dir ]] || { echo "wine_env_make_prefix: no directory given" >&2; return 2; }
-    [[ -f $dir/$WINE_ENV_READY ]] && return 0
-    mkdir -p "$dir" || return 1
     dir=$(wine_env_abs "$dir")
+    wine_env_prefix_ready "$dir" && return 0
+    mkdir -p "$dir" || return 1
     (
         flock 9 || exit 1
-        [[ -f $dir/$WINE_ENV_READY ]] && exit 0
-        echo "wine-env: creating the Wine prefix $dir" >&2
-        # No window may show while the prefix is built, whatever DISPLAY says.
-        WINEPREFIX=$dir DISPLAY='' "$WINE64" wineboot -i >/dev/null 2>&1
-        wine_env_wait "$dir"
-        [[ -f $dir/system.reg && -d $dir/drive_c/windows ]] ||
-            { echo "wine-env: wineboot did not create $dir" >&2; exit 1; }
-        fonts=$(mktemp --tmpdir palvorine-fonts-XXXXXX.txt) || exit 1
-        wine_env_font_reg >"$fonts"
-        wine_env_import_reg "$dir" "$fonts"
+        wine_env_prefix_ready "$dir" && exit 0
+        if [[ ! -f $dir/$WINE_ENV_READY ]]; then
+            echo "wine-env: creating the Wine prefix $dir" >&2
+            # No window may show while the prefix is built, whatever DISPLAY says.
+            WINEPREFIX=$dir DISPLAY='' "$WINE64" wineboot -i >/dev/null 2>&1
+            wine_env_wait "$dir"
+            [[ -f $dir/system.reg && -d $dir/drive_c/windows ]] ||
+                { echo "wine-env: wineboot did not create $dir" >&2; exit 1; }
+        fi
+        wine_env_link_fonts "$dir" || { echo "wine-env: could not link Wine's fonts into $dir" >&2; exit 1; }
+        settings=$(mktemp --tmpdir palvorine-prefix-XXXXXX.txt) || exit 1
+        wine_env_prefix_reg >"$settings"
+        wine_env_import_reg "$dir" "$settings"
         status=$?
-        rm -f "$fonts"
-        ((status == 0)) || { echo "wine-env: could not add the font replacements" >&2; exit 1; }
-        : >"$dir/$WINE_ENV_READY"
+        rm -f "$settings"
+        ((status == 0)) || { echo "wine-env: could not import the prefix settings" >&2; exit 1; }
+        printf '%s' "$WINE_ENV_PREFIX_VERSION" >"$dir/$WINE_ENV_READY"
     ) 9>"$dir/.palvorine-prefix-lock"
 }
 
@@ -153,7 +221,7 @@ wine_env_make_prefix() {
 wine_env_seed() {
     local dir line key='' name data got bad=0
     dir=$(wine_env_abs "$1")
-    [[ -f $dir/$WINE_ENV_READY ]] || { echo "wine_env_seed: $dir is not a prepared prefix" >&2; return 2; }
+    wine_env_prefix_ready "$dir" || { echo "wine_env_seed: $dir is not a prepared prefix" >&2; return 2; }
     wine_env_import_reg "$dir" "$WINE_ENV_SEED" ||
         { echo "wine-env: regedit could not import $WINE_ENV_SEED" >&2; return 1; }
     while IFS= read -r line; do
