@@ -998,6 +998,43 @@ static BOOL Within1(long actual, long expected)
     return actual >= expected - 1 && actual <= expected + 1;
 }
 
+/* The dialog manager scales a control's origin and size by the font's base
+   units (x by base/4, y by base/8, each rounded). Whether a size is scaled
+   by itself or as the difference of two scaled edges is the platform's
+   rounding, so either is accepted; anything else is a different layout. */
+static BOOL BaseUnits(int pointSize, int *xBase, int *yBase)
+{
+    RECT base = { 0, 0, 4, 8 };
+    if (!MapUnits(pointSize, &base))
+        return FALSE;
+    *xBase = base.right;
+    *yBase = base.bottom;
+    return TRUE;
+}
+
+static BOOL SizeMatches(long actual, int origin, int size, int base, int units)
+{
+    return actual == MulDiv(size, base, units) ||
+           actual == MulDiv(origin + size, base, units) - MulDiv(origin, base, units);
+}
+
+static BOOL PlacedAt(int pointSize, const CONTROLSPEC *want, const RECT *rect, BOOL sizeChecked, RECT *expected)
+{
+    int xBase, yBase;
+    if (!BaseUnits(pointSize, &xBase, &yBase))
+    {
+        memset(expected, 0, sizeof(*expected));
+        return FALSE;
+    }
+    expected->left = MulDiv(want->x, xBase, 4);
+    expected->top = MulDiv(want->y, yBase, 8);
+    expected->right = expected->left + MulDiv(want->cx, xBase, 4);
+    expected->bottom = expected->top + MulDiv(want->cy, yBase, 8);
+    return rect->left == expected->left && rect->top == expected->top &&
+           (!sizeChecked || (SizeMatches(rect->right - rect->left, want->x, want->cx, xBase, 4) &&
+                             SizeMatches(rect->bottom - rect->top, want->y, want->cy, yBase, 8)));
+}
+
 /* Checks the dialog's children against the table, in creation order. A
    static showing an icon is sized by the platform to the icon, so its size is
    not checked. */
@@ -1015,7 +1052,7 @@ static void CheckControls(HWND dialog, const CONTROLSPEC *spec, int count, int p
         int id = GetDlgCtrlID(child);
         DWORD style = (DWORD)GetWindowLongW(child, GWL_STYLE);
         DWORD wantStyle = want->style | WS_CHILD | WS_VISIBLE;
-        RECT rect, expected = { want->x, want->y, want->x + want->cx, want->y + want->cy };
+        RECT rect, expected;
         BOOL isEdit = lstrcmpiW(want->className, L"Edit") == 0;
 
         if ((id & 0xffff) != (want->id & 0xffff))
@@ -1041,13 +1078,10 @@ static void CheckControls(HWND dialog, const CONTROLSPEC *spec, int count, int p
             Fail("control #%d (id %d) has extended style %08lx", index + 1, want->id,
                  (DWORD)GetWindowLongW(child, GWL_EXSTYLE));
 
-        if (!MapUnits(pointSize, &expected))
-            continue;
         GetWindowRect(child, &rect);
         MapWindowPoints(NULL, dialog, (POINT *)&rect, 2);
         BOOL sizeChecked = (want->style & 0x1f) != SS_ICON || lstrcmpiW(want->className, L"Static") != 0;
-        if (!Within1(rect.left, expected.left) || !Within1(rect.top, expected.top) ||
-            (sizeChecked && (!Within1(rect.right, expected.right) || !Within1(rect.bottom, expected.bottom))))
+        if (!PlacedAt(pointSize, want, &rect, sizeChecked, &expected))
             Fail("control #%d (id %d) covers pixels (%ld,%ld)-(%ld,%ld), expected (%ld,%ld)-(%ld,%ld) "
                  "from %d,%d %dx%d dialog units in %d point",
                  index + 1, want->id, rect.left, rect.top, rect.right, rect.bottom, expected.left, expected.top,
@@ -1070,7 +1104,7 @@ static void CheckClientSize(HWND dialog, int cx, int cy, int pointSize)
     if (!MapUnits(pointSize, &expected))
         return;
     GetClientRect(dialog, &client);
-    if (!Within1(client.right, expected.right) || !Within1(client.bottom, expected.bottom))
+    if (client.right != expected.right || client.bottom != expected.bottom)
         Fail("the dialog's client area is %ldx%ld pixels, expected %ldx%ld (%dx%d dialog units in %d point)",
              client.right, client.bottom, expected.right, expected.bottom, cx, cy, pointSize);
 }
@@ -1423,6 +1457,25 @@ static void ScenarioTemplate(void)
             Fail("the main dialog has an icon set (big %p, small %p)",
                  (void *)SendMessageW(main, WM_GETICON, ICON_BIG, 0),
                  (void *)SendMessageW(main, WM_GETICON, ICON_SMALL, 0));
+        {
+            /* Wine answers WM_GETICON from another process with NULL whatever
+               is set, but a window with an icon draws it at the left of its
+               caption and reports that spot as its system menu. */
+            RECT rect;
+            GetWindowRect(main, &rect);
+            int y = rect.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+            for (int x = rect.left + 4; x < rect.left + 4 + GetSystemMetrics(SM_CXSMICON); x += 3)
+            {
+                LRESULT hit = SendMessageW(main, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+                if (hit != HTCAPTION)
+                {
+                    Fail("the left end of the main dialog's caption is hit-test area %ld, expected the caption "
+                         "(%d): an icon takes its place",
+                         (long)hit, HTCAPTION);
+                    break;
+                }
+            }
+        }
         if (!GetMenu(main))
             Fail("the main dialog has no menu");
         {
@@ -1992,6 +2045,7 @@ static void ScenarioScreenshots(void)
             Key('F', FALSE);
             Key('F', TRUE);
             Key(VK_MENU, TRUE);
+            Sleep(1000); /* the popup paints late */
             Screenshot("menu-file");
             PressKey(app.main, VK_ESCAPE);
             PressKey(app.main, VK_ESCAPE);
