@@ -1,7 +1,12 @@
 # Shared Wine set-up for the 64-bit twin; source it from bash:
 #     source "$root/scripts/wine-env.sh"
 # Provides wine_env_make_prefix, wine_env_seed, wine_env_display, wine_env_run
-# and a few helpers. Nothing here changes the caller's shell options.
+# and a few helpers. Nothing here changes the caller's shell options; only
+# wine_env_display adds to the caller's EXIT trap.
+#
+# Whatever writes the registry (wine_env_import_reg, and so wine_env_seed and
+# a first wine_env_make_prefix) waits for the prefix's wineserver to end, so
+# nothing else may be left running in that prefix at the time.
 
 WINE64=${WINE64:-/usr/lib/wine/wine64}
 # Debian's wrapper starts wineserver64 with -p0, so the server goes away as
