@@ -50,7 +50,7 @@ static DWORD WholeCharacters(const char *text, DWORD length)
    text: it ends at the first zero byte, holds at most 127 bytes, never ends
    in half a character, and is followed by zeros to the end of the buffer.
    Registry data need not carry its own zero byte. */
-static DWORD SettleFieldText(char *text, DWORD size)
+static void SettleFieldText(char *text, DWORD size)
 {
     DWORD length = 0;
     if (size > FIELD_TEXT_SIZE - 1)
@@ -59,32 +59,38 @@ static DWORD SettleFieldText(char *text, DWORD size)
         length++;
     length = WholeCharacters(text, length);
     memset(text + length, 0, FIELD_TEXT_SIZE - length);
-    return length;
 }
 
-static BOOL QueryFieldText(HKEY key, int field, char *text)
+/* Reads a value into its 128-byte buffer as stored. *length gets the bytes
+   before the first zero byte, or all that the query returned. */
+static BOOL QueryFieldText(HKEY key, int field, char *text, DWORD *length)
 {
     DWORD type;
     DWORD size = FIELD_TEXT_SIZE;
     if (RegQueryValueExA(key, FieldTable[field].valueName, NULL, &type, (LPBYTE)text, &size)
         != ERROR_SUCCESS)
         return FALSE;
-    SettleFieldText(text, size);
+    if (size > FIELD_TEXT_SIZE)
+        size = FIELD_TEXT_SIZE;
+    *length = 0;
+    while (*length < size && text[*length] != '\0')
+        (*length)++;
     return TRUE;
 }
 
-/* "VersionNumber" directly followed by "SubVersionNumber", cut to what the
-   buffer holds at a character boundary. */
-static void JoinVersionText(char *joined, const char *version, const char *subVersion)
+/* "VersionNumber" directly followed by "SubVersionNumber", both as stored,
+   then cut like any field. A lead byte that ends the version pairs with the
+   sub-version's first byte, as it would in one string. */
+static void JoinVersionText(char *joined, const char *version, DWORD versionLength,
+                            const char *subVersion, DWORD subLength)
 {
-    DWORD versionLength = (DWORD)strlen(version);
-    DWORD subLength = (DWORD)strlen(subVersion);
-    DWORD room = FIELD_TEXT_SIZE - 1 - versionLength;
-    if (subLength > room)
-        subLength = WholeCharacters(subVersion, room);
+    if (versionLength > FIELD_TEXT_SIZE - 1)
+        versionLength = FIELD_TEXT_SIZE - 1;
+    if (subLength > FIELD_TEXT_SIZE - 1 - versionLength)
+        subLength = FIELD_TEXT_SIZE - 1 - versionLength;
     memcpy(joined, version, versionLength);
     memcpy(joined + versionLength, subVersion, subLength);
-    joined[versionLength + subLength] = '\0';
+    SettleFieldText(joined, versionLength + subLength);
 }
 
 void LoadFields(HWND dialog)
@@ -99,22 +105,25 @@ void LoadFields(HWND dialog)
             continue;
 
         BOOL haveSubVersion = FALSE;
+        DWORD subVersionLength = 0;
         if (FieldTable[FIELD_SUB_VERSION].keyPath == KeyPaths[k])
-            haveSubVersion = QueryFieldText(key, FIELD_SUB_VERSION, texts[FIELD_SUB_VERSION]);
+            haveSubVersion = QueryFieldText(key, FIELD_SUB_VERSION, texts[FIELD_SUB_VERSION], &subVersionLength);
 
         for (int field = 0; field < FIELD_SUB_VERSION; field++)
         {
+            DWORD length;
             if (FieldTable[field].keyPath != KeyPaths[k])
                 continue;
-            if (!QueryFieldText(key, field, texts[field]))
+            if (!QueryFieldText(key, field, texts[field], &length))
                 continue;
             if (field == FIELD_VERSION && haveSubVersion)
             {
-                JoinVersionText(joinedVersion, texts[FIELD_VERSION], texts[FIELD_SUB_VERSION]);
+                JoinVersionText(joinedVersion, texts[field], length, texts[FIELD_SUB_VERSION], subVersionLength);
                 SetDlgItemTextA(dialog, FieldTable[field].controlId, joinedVersion);
             }
             else
             {
+                SettleFieldText(texts[field], length);
                 SetDlgItemTextA(dialog, FieldTable[field].controlId, texts[field]);
             }
         }

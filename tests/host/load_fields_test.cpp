@@ -135,6 +135,33 @@ const LoadCase kLoadCases[] = {
               kana += "ア";
           return With(FullTexts(), 1001, Repeat('v', 100) + Cp932(kana));
       } },
+    // The two version texts join as one string: a lead byte ending the
+    // version pairs with the sub-version's first byte, and the cut falls on
+    // the joined text's character boundaries.
+    { "VersionEndingInLeadBytePairsWithSubVersion",
+      [] {
+          PutValue(kWindowsVersionKey, "VersionNumber", REG_SZ, Bytes{ '4', '.', '1', '0', 0x8A, 0 });
+          PutString(kWindowsVersionKey, "SubVersionNumber", "A");
+      },
+      [] { return With(FullTexts(), 1001, std::string("4.10\x8A" "A")); } },
+    { "Version128BytesWithoutZeroCutBeforeSubVersion",
+      [] {
+          PutValue(kWindowsVersionKey, "VersionNumber", REG_SZ, BytesOf(Repeat('a', 126) + Cp932("あ"), false));
+          PutString(kWindowsVersionKey, "SubVersionNumber", "s");
+      },
+      [] { return With(FullTexts(), 1001, Repeat('a', 126)); } },
+    { "Version127BytesEndingInLeadByteLeavesNoRoom",
+      [] {
+          PutString(kWindowsVersionKey, "VersionNumber", Repeat('a', 126) + "\x8A");
+          PutString(kWindowsVersionKey, "SubVersionNumber", "s");
+      },
+      [] { return With(FullTexts(), 1001, Repeat('a', 126)); } },
+    { "LeadBytesRunOnAcrossTheJoin",
+      [] {
+          PutString(kWindowsVersionKey, "VersionNumber", Repeat('\x81', 43));
+          PutString(kWindowsVersionKey, "SubVersionNumber", Repeat('\x81', 43));
+      },
+      [] { return With(FullTexts(), 1001, Repeat('\x81', 86)); } },
     { "TrailByteWithLeadByteValueKeptAtCut",
       [] {
           // "亜" is 0x88 0x9F; its trail byte 0x9F is also a lead-byte value,
