@@ -89,9 +89,17 @@ while kill -0 "$driver_pid" 2>/dev/null; do
 done
 wait "$driver_pid"
 status=$?
+if [[ -n $shots ]]; then
+    for bitmap in "$shots"/*.bmp; do
+        [[ -e $bitmap ]] || continue
+        convert "$bitmap" "${bitmap%.bmp}.png" && rm -f "$bitmap"
+    done
+fi
 if ((status == 124 || status == 137)); then
     echo "FAIL $scenario: the driver did not finish within 100 s" >&2
-    wine_env_kill "$prefix"
 fi
-wine_env_wait "$prefix"
+# The driver has ended every program it started; what is left are Wine's own
+# services and the desktop, which would linger for seconds. Nothing of the
+# registry needs keeping: every scenario seeds what it reads.
+wine_env_kill "$prefix"
 exit "$status"
