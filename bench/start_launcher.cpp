@@ -6,7 +6,7 @@
      sees it ready. Then it closes the dialog with IDCANCEL and waits for the
      process to end. PROGRAM counts as ready when its "Palvorine" window is
      visible and control 1000 holds text (the fields are loaded); BARE as soon
-     as its window is visible. Pairs alternate which program goes first.
+     as its window is visible and control 1000 answers. Pairs alternate which program goes first.
      With --control every round also starts BARE a second time, as a control
      pair under the same conditions (BARE against itself), and the three
      starts rotate through the three places. Prints a line per pair, and a
@@ -46,6 +46,9 @@ typedef struct
     HWND found;
 } SEARCH;
 
+/* Reading control 1000 takes a message that the program's thread answers
+   only once it is back in its message loop; both programs are asked, so
+   that this wait weighs the same on each. */
 static BOOL WindowReady(HWND window, BOOL needFields)
 {
     char caption[64];
@@ -53,15 +56,13 @@ static BOOL WindowReady(HWND window, BOOL needFields)
         return FALSE;
     if (GetWindowTextA(window, caption, sizeof(caption)) <= 0 || strcmp(caption, CAPTION) != 0)
         return FALSE;
-    if (!needFields)
-        return TRUE;
     HWND field = GetDlgItem(window, IDC_PRODUCT_NAME);
     DWORD_PTR length = 0;
     if (field == NULL)
         return FALSE;
     if (!SendMessageTimeoutA(field, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 1000, &length))
         return FALSE;
-    return length > 0;
+    return !needFields || length > 0;
 }
 
 static BOOL CALLBACK FindReadyWindow(HWND window, LPARAM lParam)
