@@ -632,16 +632,49 @@ static BOOL PressKey(HWND active, WORD vk)
     return TRUE;
 }
 
-/* Alt+letter opens a menu by its access key; `item` then picks the entry. */
+typedef struct
+{
+    DWORD pid;
+    BOOL found;
+} POPUPCTX;
+
+static BOOL CALLBACK FindPopupProc(HWND window, LPARAM param)
+{
+    POPUPCTX *ctx = (POPUPCTX *)param;
+    DWORD pid = 0;
+    wchar_t className[16];
+    GetWindowThreadProcessId(window, &pid);
+    GetClassNameW(window, className, 16);
+    if (pid == ctx->pid && IsWindowVisible(window) && lstrcmpW(className, L"#32768") == 0)
+    {
+        ctx->found = TRUE;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+/* Alt+letter opens a menu by its access key; once its popup shows, `item`
+   picks the entry. */
 static BOOL PressMenu(HWND active, WORD menuKey, WORD item)
 {
+    POPUPCTX ctx = { 0, FALSE };
+    DWORD start = GetTickCount();
+    GetWindowThreadProcessId(active, &ctx.pid);
     if (!MakeForeground(active))
         return FALSE;
     Key(VK_MENU, FALSE);
     Key(menuKey, FALSE);
     Key(menuKey, TRUE);
     Key(VK_MENU, TRUE);
-    Sleep(200);
+    while (EnumWindows(FindPopupProc, (LPARAM)&ctx), !ctx.found)
+    {
+        if (GetTickCount() - start > 3000)
+        {
+            Fail("Alt+%c opened no menu", menuKey);
+            return FALSE;
+        }
+        Sleep(20);
+    }
     Key(item, FALSE);
     Key(item, TRUE);
     return TRUE;
