@@ -1205,8 +1205,6 @@ static void CheckClientSize(HWND dialog, int cx, int cy, int pointSize)
 
 /* ------------------------------------------------------------ field checks */
 
-static const char *const NoFields[10] = { "", "", "", "", "", "", "", "", "", "" };
-
 static void CheckFields(HWND main, const char *const expected[10])
 {
     for (int i = 0; i < 10; i++)
