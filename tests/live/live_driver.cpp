@@ -1846,6 +1846,12 @@ static void ScenarioVersion(void)
                 if (GetMenu(version))
                     Fail("the version dialog has a menu");
                 {
+                    DWORD exStyle = (DWORD)GetWindowLongW(version, GWL_EXSTYLE);
+                    if (exStyle & ~(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT))
+                        Fail("the version dialog has extended styles %08lx beyond those a modal frame brings",
+                             exStyle & ~(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT));
+                }
+                {
                     RECT offset = { 22, 17, 0, 0 };
                     POINT mainOrigin = { 0, 0 }, versionOrigin = { 0, 0 };
                     ClientToScreen(app.main, &mainOrigin);
@@ -1914,6 +1920,22 @@ static void ScenarioVersion(void)
                             if (!WaitGone(version, 5000))
                                 Fail("the version dialog is still open after Enter");
                             Sleep(200);
+                        }
+
+                        Step("open it again, close it with its title bar's close button");
+                        PostMessageW(app.main, WM_COMMAND, IDM_VERSION, 0);
+                        version = ExpectVersionDialog(&app);
+                        if (version)
+                        {
+                            POINT point;
+                            if (!FindCloseBox(version, &point))
+                                Fail("the version dialog's caption has no close button");
+                            else if (MakeForeground(version))
+                                ClickAt(point.x, point.y);
+                            if (!WaitGone(version, 5000))
+                                Fail("the version dialog is still open after its close button");
+                            Sleep(200);
+                            CompareFields(app.main, &fields);
                         }
                         if (StillRunning(&app))
                         {
@@ -2138,6 +2160,10 @@ static void ScenarioScreenshots(void)
             Key('F', TRUE);
             Key(VK_MENU, TRUE);
             ScreenshotFromWine("menu-file");
+            /* Right arrow moves to the next popup of the bar. */
+            Key(VK_RIGHT, FALSE);
+            Key(VK_RIGHT, TRUE);
+            ScreenshotFromWine("menu-help");
             PressKey(app.main, VK_ESCAPE);
             PressKey(app.main, VK_ESCAPE);
         }
