@@ -1268,6 +1268,8 @@ static HWND ExpectMessageBox(const APP *app, const wchar_t *caption, const wchar
     }
     if (lstrcmpW(WindowTextW(box), caption) != 0)
         Fail("the message box's caption is %s, expected %s", ShowWide(WindowTextW(box)), ShowWide(caption));
+    if (IsWindowEnabled(app->main))
+        Fail("the main dialog still takes input while the message box is open");
     textControl = GetDlgItem(box, 0xffff);
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
     {
