@@ -1547,10 +1547,6 @@ static void ScenarioTemplate(void)
         if (exStyle & ~(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT))
             Fail("the main dialog has extended styles %08lx beyond those a modal frame brings",
                  exStyle & ~(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT));
-        if (SendMessageW(main, WM_GETICON, ICON_BIG, 0) || SendMessageW(main, WM_GETICON, ICON_SMALL, 0))
-            Fail("the main dialog has an icon set (big %p, small %p)",
-                 (void *)SendMessageW(main, WM_GETICON, ICON_BIG, 0),
-                 (void *)SendMessageW(main, WM_GETICON, ICON_SMALL, 0));
         {
             /* Wine answers WM_GETICON from another process with NULL whatever
                is set, but a window with an icon draws it at the left of its
