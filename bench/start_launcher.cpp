@@ -14,8 +14,8 @@
        pair I PROGRAM_MS BARE_MS RATIO
        control I BARE_AGAIN_MS BARE_MS RATIO
        summary pairs=N program_median_ms=.. bare_median_ms=.. ratio_median=..
-               ratio_min=.. ratio_max=.. difference_median_ms=..
-               program_fastest_ms=.. bare_fastest_ms=..
+               ratio_min=.. ratio_max=.. ratio_q1=.. ratio_q3=..
+               difference_median_ms=.. program_fastest_ms=.. bare_fastest_ms=..
                [control_ratio_median=.. control_ratio_min=.. control_ratio_max=..]
 
    start_launcher load-cost [--calls N]
@@ -163,12 +163,22 @@ static int CompareDoubles(const void *a, const void *b)
     return (x > y) - (x < y);
 }
 
-static double Median(const double *values, int count)
+/* The p-quantile of values[0..count), interpolating between neighbours. */
+static double Quantile(const double *values, int count, double p)
 {
     static double sorted[MAX_SAMPLES];
     memcpy(sorted, values, count * sizeof(double));
     qsort(sorted, count, sizeof(double), CompareDoubles);
-    return count % 2 ? sorted[count / 2] : (sorted[count / 2 - 1] + sorted[count / 2]) / 2.0;
+    double at = p * (count - 1);
+    int below = (int)at;
+    if (below >= count - 1)
+        return sorted[count - 1];
+    return sorted[below] + (at - below) * (sorted[below + 1] - sorted[below]);
+}
+
+static double Median(const double *values, int count)
+{
+    return Quantile(values, count, 0.5);
 }
 
 static INT_PTR CALLBACK HiddenDialogProc(HWND, UINT message, WPARAM, LPARAM)
@@ -233,12 +243,13 @@ static int Usage(void)
 
 typedef struct
 {
-    double low, high, median;
+    double low, high, median, lowerQuartile, upperQuartile;
 } SPREAD;
 
 static SPREAD Spread(const double *values, int count)
 {
-    SPREAD spread = { values[0], values[0], Median(values, count) };
+    SPREAD spread = { values[0], values[0], Median(values, count), Quantile(values, count, 0.25),
+                      Quantile(values, count, 0.75) };
     for (int i = 1; i < count; i++)
     {
         if (values[i] < spread.low)
@@ -324,10 +335,11 @@ int main(int argc, char **argv)
 
     SPREAD ratio = Spread(ratios, pairs);
     printf("summary pairs=%d program_median_ms=%.3f bare_median_ms=%.3f ratio_median=%.4f "
-           "ratio_min=%.4f ratio_max=%.4f difference_median_ms=%.3f program_fastest_ms=%.3f "
-           "bare_fastest_ms=%.3f",
+           "ratio_min=%.4f ratio_max=%.4f ratio_q1=%.4f ratio_q3=%.4f difference_median_ms=%.3f "
+           "program_fastest_ms=%.3f bare_fastest_ms=%.3f",
            pairs, Median(programTimes, pairs), Median(bareTimes, pairs), ratio.median, ratio.low, ratio.high,
-           Median(differences, pairs), Fastest(programTimes, pairs), Fastest(bareTimes, pairs));
+           ratio.lowerQuartile, ratio.upperQuartile, Median(differences, pairs), Fastest(programTimes, pairs),
+           Fastest(bareTimes, pairs));
     if (control)
     {
         SPREAD controlRatio = Spread(controlRatios, pairs);
