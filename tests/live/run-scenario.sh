@@ -32,11 +32,6 @@ REG
 prepare() {
     local prefix=$1 reg
     wine_env_make_prefix "$prefix" || return 1
-    # Caption buttons are drawn with Marlett, which Wine does not find in its
-    # own data directory here.
-    if [[ -f /usr/share/wine/fonts/marlett.ttf && ! -f $prefix/drive_c/windows/Fonts/marlett.ttf ]]; then
-        cp /usr/share/wine/fonts/marlett.ttf "$prefix/drive_c/windows/Fonts/" || return 1
-    fi
     [[ -f $prefix/.live-desktop ]] && return 0
     reg=$(mktemp --tmpdir palvorine-desktop-XXXXXX.reg) || return 1
     desktop_reg >"$reg"
