@@ -72,9 +72,10 @@ static BOOL QueryFieldText(HKEY key, int field, char *text, DWORD *length)
         return FALSE;
     if (size > FIELD_TEXT_SIZE)
         size = FIELD_TEXT_SIZE;
-    *length = 0;
-    while (*length < size && text[*length] != '\0')
-        (*length)++;
+    DWORD count = 0;
+    while (count < size && text[count] != '\0')
+        count++;
+    *length = count;
     return TRUE;
 }
 
