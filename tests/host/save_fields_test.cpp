@@ -85,9 +85,9 @@ const SaveCase kSaveCases[] = {
 };
 
 // "@200" and "@126+kanji" stand for texts built here, not literals.
-std::string Typed(const char *spec)
+std::string Typed(const char *pattern)
 {
-    std::string text = spec;
+    std::string text = pattern;
     if (text == "@200")
         return Repeat('o', 200);
     if (text == "@126+kanji")

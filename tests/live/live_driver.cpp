@@ -1132,7 +1132,7 @@ static BOOL PlacedAt(int pointSize, const CONTROLSPEC *want, const RECT *rect, B
 /* Checks the dialog's children against the table, in creation order. A
    static showing an icon is sized by the platform to the icon, so its size is
    not checked. */
-static void CheckControls(HWND dialog, const CONTROLSPEC *spec, int count, int pointSize)
+static void CheckControls(HWND dialog, const CONTROLSPEC *controlTable, int count, int pointSize)
 {
     const DWORD checked = 0xffff | WS_TABSTOP | WS_GROUP | WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_POPUP |
                           WS_HSCROLL | WS_VSCROLL | WS_DLGFRAME;
@@ -1141,7 +1141,7 @@ static void CheckControls(HWND dialog, const CONTROLSPEC *spec, int count, int p
 
     for (; child && index < count; child = GetWindow(child, GW_HWNDNEXT), index++)
     {
-        const CONTROLSPEC *want = &spec[index];
+        const CONTROLSPEC *want = &controlTable[index];
         wchar_t className[64];
         int id = GetDlgCtrlID(child);
         DWORD style = (DWORD)GetWindowLongW(child, GWL_STYLE);
