@@ -57,9 +57,8 @@ TEST_F(StandinTest, CancelEndsWithTwoWhateverTheNotification)
     {
         HWND dialog = OpenMainDialog();
         EXPECT_EQ(TRUE, Command(MainDialogProc, dialog, IDCANCEL, notification));
-        INT_PTR result = 0;
-        EXPECT_TRUE(standin::DialogEnded(dialog, &result)) << "notification " << notification;
-        EXPECT_EQ(2, result);
+        SCOPED_TRACE(notification);
+        ExpectEndedWith(dialog, 2);
     }
     EXPECT_TRUE(standin::MessageBoxCalls().empty());
 }
@@ -94,9 +93,7 @@ TEST_F(StandinTest, ExitConfirmedEndsWith105)
         EXPECT_EQ(TRUE, Command(MainDialogProc, dialog, 105));
 
         EXPECT_EQ(1u, standin::MessageBoxCalls().size());
-        INT_PTR result = 0;
-        EXPECT_TRUE(standin::DialogEnded(dialog, &result));
-        EXPECT_EQ(105, result);
+        ExpectEndedWith(dialog, 105);
     }
 }
 
@@ -192,9 +189,8 @@ TEST_F(StandinTest, VersionDialogEndsOnOkAndOnCancel)
     {
         HWND dialog = standin::NewDialog(103);
         EXPECT_EQ(TRUE, Command(VersionDialogProc, dialog, c.command)) << c.command;
-        INT_PTR result = 0;
-        EXPECT_TRUE(standin::DialogEnded(dialog, &result)) << c.command;
-        EXPECT_EQ(c.result, result);
+        SCOPED_TRACE(c.command);
+        ExpectEndedWith(dialog, c.result);
     }
 }
 

@@ -145,9 +145,7 @@ TEST_P(SaveOwnerFieldsTable, WritesBothValuesAs128Bytes)
     EXPECT_EQ(0, standin::OpenKeyCount());
 
     EXPECT_TRUE(standin::MessageBoxCalls().empty());
-    INT_PTR result = 0;
-    EXPECT_TRUE(standin::DialogEnded(dialog, &result));
-    EXPECT_EQ(1, result);
+    ExpectEndedWith(dialog, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, SaveOwnerFieldsTable, ::testing::ValuesIn(kSaveCases),
@@ -179,9 +177,7 @@ TEST_F(StandinTest, KeyThatWillNotOpenWarnsWritesNothingAndEnds)
     ASSERT_EQ(1u, calls.size());
     EXPECT_EQ("open", calls[0].op);
     EXPECT_EQ("", Differences(before, TakeSnapshot()));
-    INT_PTR result = 0;
-    EXPECT_TRUE(standin::DialogEnded(dialog, &result));
-    EXPECT_EQ(1, result);
+    ExpectEndedWith(dialog, 1);
 }
 
 TEST_F(StandinTest, FailedWriteStillTriesTheOtherAndWarnsOnce)
@@ -213,9 +209,7 @@ TEST_F(StandinTest, FailedWriteStillTriesTheOtherAndWarnsOnce)
         EXPECT_EQ("close", calls[3].op);
         ExpectValue(f.written, PaddedTo128(f.writtenText));
         ExpectSaveWarning(dialog);
-        INT_PTR result = 0;
-        EXPECT_TRUE(standin::DialogEnded(dialog, &result));
-        EXPECT_EQ(1, result);
+        ExpectEndedWith(dialog, 1);
     }
 }
 

@@ -140,3 +140,10 @@ std::string Differences(const Snapshot &before, const Snapshot &after)
     }
     return out;
 }
+
+void ExpectEndedWith(HWND dialog, INT_PTR expected)
+{
+    INT_PTR result = 0;
+    EXPECT_TRUE(standin::DialogEnded(dialog, &result)) << "the dialog is still open";
+    EXPECT_EQ(expected, result);
+}

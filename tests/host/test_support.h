@@ -29,6 +29,9 @@ Snapshot TakeSnapshot();
 // Empty when equal; otherwise what differs.
 std::string Differences(const Snapshot &before, const Snapshot &after);
 
+// The dialog has ended, with this result.
+void ExpectEndedWith(HWND dialog, INT_PTR expected);
+
 // Bytes of a string, optionally with its zero byte.
 standin::Bytes BytesOf(const std::string &text, bool withZero = true);
 
